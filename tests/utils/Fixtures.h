@@ -44,3 +44,39 @@ class RegistryFixture {
   HKEY root_;
   std::string path_;
 };
+
+// One registry value that a test changes; its earlier state (or absence) is
+// put back afterwards.
+class SavedRegistryValue {
+ public:
+  SavedRegistryValue(HKEY root, std::string path, std::string name);
+  ~SavedRegistryValue();
+  SavedRegistryValue(const SavedRegistryValue&) = delete;
+  SavedRegistryValue& operator=(const SavedRegistryValue&) = delete;
+
+  void Set(DWORD type, const std::string& bytes);
+  void SetString(const std::string& value) { Set(REG_SZ, value + '\0'); }
+  void Remove();
+
+ private:
+  HKEY root_;
+  std::string path_;
+  std::string name_;
+  bool existed_ = false;
+  DWORD type_ = REG_NONE;
+  std::string bytes_;
+};
+
+// An environment variable of this process set for one test and put back.
+class SavedEnvironment {
+ public:
+  SavedEnvironment(std::string name, const std::string& value);
+  ~SavedEnvironment();
+  SavedEnvironment(const SavedEnvironment&) = delete;
+  SavedEnvironment& operator=(const SavedEnvironment&) = delete;
+
+ private:
+  std::string name_;
+  bool existed_ = false;
+  std::string value_;
+};
