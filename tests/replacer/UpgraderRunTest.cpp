@@ -79,7 +79,8 @@ TEST_P(UpgraderPaths, WaitsMovesAndRestarts) {
   Put(sub + "lib.dll.uTMP", "lib", kTempAttributes);
   Put(outside + "data.bin", "old data");
   Put(outside + "data.bin.uTMP", "new data", kTempAttributes);
-  WriteQueue({outside + "data.bin", sub + "lib.dll"});
+  // A line whose download is missing is passed over; the lines after it count.
+  WriteQueue({outside + "missing.bin", outside + "data.bin", sub + "lib.dll"});
   SetProbe(outside + "data.bin.uTMP");
 
   const Process running = Start(appExe, Quote(appExe));
@@ -113,6 +114,7 @@ TEST_P(UpgraderPaths, WaitsMovesAndRestarts) {
     EXPECT_EQ(Attributes(p.path), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE)) << p.path;
     EXPECT_FALSE(Exists(p.path + ".uTMP")) << p.path;
   }
+  EXPECT_FALSE(Exists(outside + "missing.bin"));
   EXPECT_FALSE(Exists(QueuePath()));
   EXPECT_TRUE(Exists(HelperPath())) << "the helper must leave its own file alone";
 }
