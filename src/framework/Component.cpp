@@ -23,15 +23,8 @@ void TPersistent::Assign(const TPersistent* source) {
 }
 
 const TClassInfo& TComponent::StaticClass() {
-  static const TClassInfo info{
-      "TComponent",
-      &TPersistent::StaticClass(),
-      {Props<TComponent>::StoredWhen(Props<TComponent>::Str(
-                                         "Name", [](const TComponent& c) { return c.Name(); },
-                                         [](TComponent& c, const std::string& v) { c.SetName(v); }),
-                                     [](const TComponent&) { return false; })},
-      {},
-      {}};
+  // The name stands in the object's header of a form text, not among its values.
+  static const TClassInfo info{"TComponent", &TPersistent::StaticClass(), {}, {}, {}};
   return info;
 }
 

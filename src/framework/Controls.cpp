@@ -292,7 +292,7 @@ void TControl::CreateWnd() {
       SetWindowSubclass(hwnd_, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
     }
   }
-  if (!hwnd_) RaiseLastOSError();
+  if (!hwnd_) throw LastOSError();
   ApplyFont();
   std::vector<TControl*> ordered = controls_;
   std::stable_sort(ordered.begin(), ordered.end(), [](TControl* a, TControl* b) {

@@ -18,7 +18,7 @@ class TParser {
     obj.className = Identifier();
     for (;;) {
       SkipSpace();
-      if (AtEnd()) Fail("missing 'end'");
+      if (AtEnd()) throw Error("missing 'end'");
       std::string word = PeekPath();
       if (word == "end") {
         pos_ += 3;
@@ -37,15 +37,15 @@ class TParser {
 
   void ExpectEnd() {
     SkipSpace();
-    if (!AtEnd()) Fail("text after the last 'end'");
+    if (!AtEnd()) throw Error("text after the last 'end'");
   }
 
  private:
-  [[noreturn]] void Fail(const std::string& what) const {
+  EReadError Error(const std::string& what) const {
     int line = 1;
     for (size_t i = 0; i < pos_ && i < s_.size(); ++i)
       if (s_[i] == '\n') ++line;
-    throw EReadError("Form text, line " + std::to_string(line) + ": " + what);
+    return EReadError("Form text, line " + std::to_string(line) + ": " + what);
   }
   bool AtEnd() const { return pos_ >= s_.size(); }
   char Peek() const { return AtEnd() ? '\0' : s_[pos_]; }
@@ -63,7 +63,7 @@ class TParser {
   }
   void Expect(char c) {
     SkipSpace();
-    if (Peek() != c) Fail(std::string("expected '") + c + "'");
+    if (Peek() != c) throw Error(std::string("expected '") + c + "'");
     ++pos_;
   }
   static bool IsIdentChar(char c) {
@@ -74,7 +74,7 @@ class TParser {
     size_t start = pos_;
     while (!AtEnd() && IsIdentChar(Peek())) ++pos_;
     if (start == pos_ || std::isdigit(static_cast<unsigned char>(s_[start])))
-      Fail("expected a name");
+      throw Error("expected a name");
     return s_.substr(start, pos_ - start);
   }
   std::string PeekPath() {
@@ -93,7 +93,7 @@ class TParser {
     return path;
   }
   void ExpectWord(const char* word) {
-    if (Identifier() != word) Fail(std::string("expected '") + word + "'");
+    if (Identifier() != word) throw Error(std::string("expected '") + word + "'");
   }
 
   TValue Value() {
@@ -114,14 +114,14 @@ class TParser {
     if (Peek() == '-') ++pos_;
     while (std::isdigit(static_cast<unsigned char>(Peek()))) ++pos_;
     std::string digits = s_.substr(start, pos_ - start);
-    if (digits.empty() || digits == "-") Fail("expected a number");
+    if (digits.empty() || digits == "-") throw Error("expected a number");
     return std::stoll(digits);
   }
   std::string String() {
     Expect('"');
     std::string out;
     for (;;) {
-      if (AtEnd() || Peek() == '\n') Fail("unterminated string");
+      if (AtEnd() || Peek() == '\n') throw Error("unterminated string");
       char c = s_[pos_++];
       if (c == '"') return out;
       if (c != '\\') {
@@ -146,13 +146,13 @@ class TParser {
           out += '\\';
           break;
         case 'x': {
-          if (pos_ + 2 > s_.size()) Fail("bad \\x escape");
+          if (pos_ + 2 > s_.size()) throw Error("bad \\x escape");
           out += static_cast<char>(std::stoi(s_.substr(pos_, 2), nullptr, 16));
           pos_ += 2;
           break;
         }
         default:
-          Fail("unknown escape");
+          throw Error("unknown escape");
       }
     }
   }
@@ -174,13 +174,13 @@ class TParser {
     std::string hex;
     for (;;) {
       SkipSpace();
-      if (AtEnd()) Fail("unterminated binary value");
+      if (AtEnd()) throw Error("unterminated binary value");
       char c = s_[pos_++];
       if (c == '}') break;
-      if (!std::isxdigit(static_cast<unsigned char>(c))) Fail("bad hex digit");
+      if (!std::isxdigit(static_cast<unsigned char>(c))) throw Error("bad hex digit");
       hex += c;
     }
-    if (hex.size() % 2) Fail("odd number of hex digits");
+    if (hex.size() % 2) throw Error("odd number of hex digits");
     for (size_t i = 0; i < hex.size(); i += 2)
       bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
     return bytes;
@@ -409,7 +409,7 @@ bool ReadComponentResource(TComponent* root, HINSTANCE instance) {
   if (!info) return false;
   HGLOBAL data = LoadResource(instance, info);
   const char* bytes = data ? static_cast<const char*>(LockResource(data)) : nullptr;
-  if (!bytes) RaiseLastOSError();
+  if (!bytes) throw LastOSError();
   std::string text(bytes, SizeofResource(instance, info));
   ReadComponent(root, ParseFormText(text));
   return true;

@@ -200,6 +200,10 @@ void TForm::SetVisible(bool visible) {
   TControl::SetVisible(true);
   if (FormStyle == fsStayOnTop)
     SetWindowPos(hwnd_, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // Keyboard input starts at the first control that takes it.
+  HWND focus = GetFocus();
+  if (!focus || GetAncestor(focus, GA_ROOT) != hwnd_)
+    if (HWND first = GetNextDlgTabItem(hwnd_, nullptr, FALSE)) ::SetFocus(first);
 }
 
 int TForm::ShowModal() {

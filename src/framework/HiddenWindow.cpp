@@ -15,7 +15,7 @@ THiddenWindow::THiddenWindow(Handler handler, const char* className)
   }
   hwnd_ = CreateWindowExA(WS_EX_TOOLWINDOW, className, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                           instance, this);
-  if (!hwnd_) RaiseLastOSError();
+  if (!hwnd_) throw LastOSError();
 }
 
 THiddenWindow::~THiddenWindow() {

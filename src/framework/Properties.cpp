@@ -46,8 +46,8 @@ std::vector<const TPropInfo*> TClassInfo::AllProps() const {
   return result;
 }
 
-void RaisePropertyError(const std::string& prop, const char* expected) {
-  throw EReadError("Invalid value for property " + prop + ": expected " + expected);
+EReadError PropertyError(const std::string& prop, const char* expected) {
+  return EReadError("Invalid value for property " + prop + ": expected " + expected);
 }
 
 std::any BindPublishedMethod(TComponent* root, const std::string& name) {

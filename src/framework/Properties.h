@@ -99,7 +99,8 @@ struct TEvent {
 };
 using TNotifyEvent = TEvent<TObject*>;
 
-[[noreturn]] void RaisePropertyError(const std::string& prop, const char* expected);
+// The error for a form text value that does not fit its property.
+EReadError PropertyError(const std::string& prop, const char* expected);
 
 template <typename T>
 struct NonDeduced {
@@ -113,7 +114,7 @@ struct Props {
   template <typename T>
   static T As(const TValue& v, const std::string& prop, const char* expected) {
     if (auto p = std::get_if<T>(&v)) return *p;
-    RaisePropertyError(prop, expected);
+    throw PropertyError(prop, expected);
   }
 
   static TPropInfo BoolField(const char* name, bool C::*field, std::optional<bool> def = {}) {
@@ -243,7 +244,7 @@ struct Props {
       auto ident = As<TIdent>(v, n, "a name");
       for (size_t i = 0; i < names.size(); ++i)
         if (ident.name == names[i]) return set(static_cast<C&>(o), static_cast<E>(i));
-      RaisePropertyError(n, "one of its names");
+      throw PropertyError(n, "one of its names");
     };
     if (def) p.defaultValue = TValue(TIdent{names[static_cast<size_t>(*def)]});
     return p;
@@ -268,7 +269,7 @@ struct Props {
       for (auto& item : As<TSetValue>(v, n, "a set").items) {
         size_t i = 0;
         while (i < names.size() && item != names[i]) ++i;
-        if (i == names.size()) RaisePropertyError(n, "a set of its names");
+        if (i == names.size()) throw PropertyError(n, "a set of its names");
         bits |= 1u << i;
       }
       set(static_cast<C&>(o), bits);
@@ -338,7 +339,7 @@ TPropInfo Props<C>::Event(const char* name, TEvent<Args...> C::*field) {
     auto& event = static_cast<C&>(o).*field;
     std::any bound = BindPublishedMethod(root, ident.name);
     auto* handler = std::any_cast<typename TEvent<Args...>::Handler>(&bound);
-    if (!handler) RaisePropertyError(n, "a method with matching arguments");
+    if (!handler) throw PropertyError(n, "a method with matching arguments");
     event.handler = *handler;
     event.methodName = ident.name;
   };

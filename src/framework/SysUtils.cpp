@@ -39,9 +39,7 @@ EOleSysError::EOleSysError(HRESULT result)
                 HexCode(static_cast<unsigned long>(result)) + ")"),
       result_(result) {}
 
-void RaiseLastOSError() {
-  throw EOSError(GetLastError());
-}
+EOSError LastOSError() { return EOSError(GetLastError()); }
 
 void OleCheck(HRESULT result) {
   if (FAILED(result)) throw EOleSysError(result);

@@ -60,8 +60,10 @@ class EReadError : public Exception {
 // The system's message text for a Win32 error code or HRESULT, without the
 // trailing line break.
 std::string SysErrorMessage(DWORD code);
-// Raises EOSError for GetLastError().
-[[noreturn]] void RaiseLastOSError();
+// The error for GetLastError(), to throw: `throw LastOSError();`. Errors are
+// thrown where they arise: a [[noreturn]] helper that throws, called last in a
+// function, leaves a return address the i686 unwinder cannot place.
+EOSError LastOSError();
 // Raises EOleSysError when result is a failure code.
 void OleCheck(HRESULT result);
 

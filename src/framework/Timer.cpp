@@ -66,5 +66,5 @@ void TTimer::SetOnTimer(TNotifyEvent::Handler handler) {
 void TTimer::UpdateTimer() {
   KillTimer(window_->Handle(), kTimerId);
   if (enabled_ && interval_ != 0 && OnTimer)
-    if (!SetTimer(window_->Handle(), kTimerId, interval_, nullptr)) RaiseLastOSError();
+    if (!SetTimer(window_->Handle(), kTimerId, interval_, nullptr)) throw LastOSError();
 }
