@@ -15,6 +15,10 @@ struct KeyCase {
   AnsiString expected;
 };
 
+void PrintTo(const KeyCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
 class InfoKey : public testing::TestWithParam<KeyCase> {};
 
 TEST_P(InfoKey, ReadsTheValueOfTheKey) {
@@ -66,6 +70,10 @@ struct EntriesCase {
   AnsiString text;
   std::vector<AnsiString> entries;
 };
+
+void PrintTo(const EntriesCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class FileEntries : public testing::TestWithParam<EntriesCase> {};
 
