@@ -39,7 +39,9 @@ EOleSysError::EOleSysError(HRESULT result)
                 HexCode(static_cast<unsigned long>(result)) + ")"),
       result_(result) {}
 
-EOSError LastOSError() { return EOSError(GetLastError()); }
+EOSError LastOSError() {
+  return EOSError(GetLastError());
+}
 
 void OleCheck(HRESULT result) {
   if (FAILED(result)) throw EOleSysError(result);
