@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++-mingw-w64-i686-posix mingw-w64-i686-dev binutils-mingw-w64-i686
   wine wine32:i386 xvfb xauth cmake make googletest clang-format
-  nginx-light python3 locales imagemagick file
+  nginx-light python3 locales imagemagick file openssl fonts-wqy-microhei
 )
 
 missing=()
