@@ -121,7 +121,11 @@ class TnxEventThread : public TObject {
  private:
   friend class TnxCustomThread;
   friend LRESULT CALLBACK ThreadWindowProc(HWND, UINT, WPARAM, LPARAM);
-  struct TCall;
+  // A call that Synchronize asks the main thread to run, and what it raised.
+  struct TCall {
+    const TThreadMethod* method;
+    std::exception_ptr captured;
+  };
   static DWORD WINAPI ThreadProc(void* parameter);
 
   void DoExecute();
