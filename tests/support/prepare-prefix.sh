@@ -23,6 +23,12 @@ if [ ! -f "$WINEPREFIX/.deskpin-ready" ]; then
     touch "$WINEPREFIX/.deskpin-ready"
 fi
 
+# One virtual desktop instead of X11 top-level windows: without a window
+# manager, Wine waits for each window's map and unmap, about 2 s every time.
+wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 1280x1024 /f \
+    >/dev/null 2>&1
+
 win_recorder=$(winepath -w "$recorder" 2>/dev/null)
 for scheme in http https; do
     wine reg add "HKCR\\$scheme\\shell\\open\\command" /ve /t REG_SZ \
