@@ -104,7 +104,28 @@ void TApplication::Terminate() {
   PostQuitMessage(0);
 }
 
+TTaskWindowsDisabled::TTaskWindowsDisabled(HWND except) : except_(except) {
+  EnumThreadWindows(GetCurrentThreadId(), DisableWindow, reinterpret_cast<LPARAM>(this));
+}
+
+BOOL CALLBACK TTaskWindowsDisabled::DisableWindow(HWND hwnd, LPARAM data) {
+  auto* self = reinterpret_cast<TTaskWindowsDisabled*>(data);
+  if (hwnd != self->except_ && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
+    EnableWindow(hwnd, FALSE);
+    self->windows_.push_back(hwnd);
+  }
+  return TRUE;
+}
+
+void TTaskWindowsDisabled::Restore() {
+  for (HWND w : windows_)
+    if (IsWindow(w)) EnableWindow(w, TRUE);
+  windows_.clear();
+}
+
 int TApplication::MessageBox(const AnsiString& text, const AnsiString& caption, UINT flags) {
+  // Modal to the whole program: an open wizard must not take input meanwhile.
+  TTaskWindowsDisabled disabled(nullptr);
   return ::MessageBoxA(Handle(), text.c_str(), caption.c_str(), flags);
 }
 

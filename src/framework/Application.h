@@ -5,6 +5,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "Component.h"
 
@@ -75,6 +76,22 @@ class TApplication : public TComponent {
   bool terminated_ = false;
   bool comInitialized_ = false;
   HWND activeDialog_ = nullptr;
+};
+
+// While it lives, the thread's visible and enabled top-level windows but one
+// are disabled, as under a modal window.
+class TTaskWindowsDisabled {
+ public:
+  explicit TTaskWindowsDisabled(HWND except);
+  ~TTaskWindowsDisabled() { Restore(); }
+  TTaskWindowsDisabled(const TTaskWindowsDisabled&) = delete;
+  TTaskWindowsDisabled& operator=(const TTaskWindowsDisabled&) = delete;
+  void Restore();
+
+ private:
+  static BOOL CALLBACK DisableWindow(HWND hwnd, LPARAM data);
+  HWND except_;
+  std::vector<HWND> windows_;
 };
 
 // The program's one application object.

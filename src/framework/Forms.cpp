@@ -8,20 +8,6 @@ namespace {
 
 constexpr UINT kReleaseMessage = WM_APP + 0x3F00;
 
-struct DisabledWindows {
-  HWND except;
-  std::vector<HWND> windows;
-};
-
-BOOL CALLBACK DisableOtherWindow(HWND hwnd, LPARAM data) {
-  auto* state = reinterpret_cast<DisabledWindows*>(data);
-  if (hwnd != state->except && IsWindowVisible(hwnd) && IsWindowEnabled(hwnd)) {
-    EnableWindow(hwnd, FALSE);
-    state->windows.push_back(hwnd);
-  }
-  return TRUE;
-}
-
 }  // namespace
 
 const TIdentMap kModalResultIdents = {
@@ -211,11 +197,9 @@ int TForm::ShowModal() {
   ReleaseCapture();
   modal_ = true;
   HandleNeeded();
-  DisabledWindows disabled{hwnd_, {}};
-  EnumThreadWindows(GetCurrentThreadId(), DisableOtherWindow, reinterpret_cast<LPARAM>(&disabled));
+  TTaskWindowsDisabled disabled(hwnd_);
   scope_exit restore([&] {
-    for (HWND w : disabled.windows)
-      if (IsWindow(w)) EnableWindow(w, TRUE);
+    disabled.Restore();
     if (HandleAllocated()) Hide();
     modal_ = false;
   });

@@ -109,6 +109,26 @@ TEST(Forms, ModalFormDisablesOtherWindowsAndCloseQueryCanRefuse) {
   delete dialog;
 }
 
+TEST(Forms, MessageBoxIsModalToEveryWindowOfTheProgram) {
+  Application().Initialize();
+  TForm other(&Application());
+  other.SetBounds(10, 10, 200, 100);
+  other.Show();
+  bool disabledMeanwhile = false;
+  TTimer timer(nullptr);
+  timer.SetInterval(100);
+  timer.SetOnTimer([&](TObject*) {
+    HWND box = FindWindowA("#32770", "Box caption");
+    if (!box) return;
+    timer.SetEnabled(false);
+    disabledMeanwhile = !IsWindowEnabled(other.Handle());
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+  });
+  EXPECT_EQ(Application().MessageBox("Text", "Box caption", MB_OK), IDOK);
+  EXPECT_TRUE(disabledMeanwhile);
+  EXPECT_TRUE(IsWindowEnabled(other.Handle()));
+}
+
 TEST(Forms, FormFreesItselfOnClose) {
   Application().Initialize();
   bool destroyed = false;
