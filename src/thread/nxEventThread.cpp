@@ -1,5 +1,3 @@
-#include <utility>
-
 #include "nxThread.h"
 #include "nxThreadWindow.h"
 
@@ -128,11 +126,22 @@ void TnxEventThread::Synchronize(const TThreadMethod& method) {
   // Read now: the call may destroy the owner (DestroyOwnerWhenDone, a handler).
   const bool raise = owner_ && !owner_->CatchExceptions();
   TCall call{&method, nullptr};
-  TCall* outer = std::exchange(pendingCall_, &call);
-  SendMessageA(window, kCallMessage, tcSynchronize, reinterpret_cast<LPARAM>(this));
-  pendingCall_ = outer;
-  // Dropped during the call: whatever the worker meant to do next is void.
-  if (killed_ && onWorker) throw EThreadKilled();
+  if (OnThreadWindowThread()) {
+    // What the window procedure would do, without touching pendingCall_,
+    // which belongs to the worker's call.
+    if (OwnerDestroying()) return;
+    try {
+      method();
+    } catch (...) {
+      call.captured = std::current_exception();
+    }
+  } else {
+    pendingCall_ = &call;
+    SendMessageA(window, kCallMessage, tcSynchronize, reinterpret_cast<LPARAM>(this));
+    pendingCall_ = nullptr;
+    // Dropped during the call: whatever the worker meant to do next is void.
+    if (killed_ && onWorker) throw EThreadKilled();
+  }
   if (call.captured && raise) std::rethrow_exception(call.captured);
 }
 

@@ -99,7 +99,8 @@ class TnxEventThread : public TObject {
   TThreadPriority GetPriority() const;
   void SetPriority(TThreadPriority priority);
 
-  // Runs method on the main thread and waits for it. An exception it raises is
+  // Runs method on the main thread and waits for it; call it on the worker or
+  // on the main thread (which runs it directly). An exception it raises is
   // raised again here only when the owner's CatchExceptions is False. On a
   // dropped object's own worker it raises EThreadKilled instead of running.
   void Synchronize(const TThreadMethod& method);
