@@ -7,6 +7,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ThreadTestSupport.h"
@@ -242,6 +243,39 @@ TEST_F(ThreadStopTest, AWorkerStoppingItselfUnwindsItsOwnStack) {
   ASSERT_TRUE(thread_->Start());
   EXPECT_EQ(completed_, 1);
   EXPECT_EQ(finishes_, 1);
+}
+
+TEST_F(ThreadStopTest, AStopAtOnceFromAnotherThreadIsCarriedOutOnTheMainThread) {
+  TKernelEvent blocking;
+  thread_->SetOnExecute(Notify([&](TObject*) {
+    blocking.Wait(kPatienceMs);
+    thread_->CheckKilled();
+    ++completed_;
+  }));
+  DWORD killedOn = 0;
+  thread_->OnKill = [&](TObject*) {
+    killedOn = GetCurrentThreadId();
+    blocking.Set();
+  };
+  ASSERT_TRUE(thread_->Start());
+  ASSERT_TRUE(PumpUntil([&] { return thread_->Running(); }));
+
+  // Another thread of ours, neither the main thread nor the worker.
+  std::atomic<bool> stopped{false};
+  std::thread other([&] {
+    thread_->Stop(true);
+    stopped = true;
+  });
+  const bool done = PumpUntil([&] { return stopped.load(); });
+  other.join();
+  ASSERT_TRUE(done);
+
+  EXPECT_EQ(killedOn, GetCurrentThreadId());
+  EXPECT_FALSE(thread_->Running());
+  ASSERT_TRUE(thread_->WaitForKilled(kPatienceMs));
+  PumpFor(50);
+  EXPECT_EQ(completed_, 0);
+  EXPECT_EQ(finishes_, 0);
 }
 
 TEST_F(ThreadStopTest, ASuspendedRunStoppedAtOnceStillEnds) {
