@@ -16,6 +16,7 @@ constexpr TColor clWindow = static_cast<int>(0x80000005);
 constexpr TColor clWindowText = static_cast<int>(0x80000008);
 constexpr TColor clBtnShadow = static_cast<int>(0x80000010);
 constexpr TColor clBtnHighlight = static_cast<int>(0x80000014);
+constexpr TColor clHighlight = static_cast<int>(0x8000000D);
 constexpr TColor clBlack = 0x000000;
 constexpr TColor clWhite = 0xFFFFFF;
 constexpr TColor clNavy = 0x800000;

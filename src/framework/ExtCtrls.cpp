@@ -73,6 +73,14 @@ LRESULT TGroupBox::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     SetBkColor(reinterpret_cast<HDC>(wParam), ColorToRGB(Color()));
     return reinterpret_cast<LRESULT>(ColorBrush());
   }
+  // The button class leaves a group box's inside unpainted, and the form
+  // clips its children out of its own background.
+  if (msg == WM_ERASEBKGND) {
+    RECT r;
+    GetClientRect(hwnd_, &r);
+    FillRect(reinterpret_cast<HDC>(wParam), &r, ColorBrush());
+    return 1;
+  }
   return TControl::WndProc(msg, wParam, lParam);
 }
 

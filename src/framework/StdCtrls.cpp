@@ -32,6 +32,7 @@ void TLabel::CreateParams(TCreateParams& params) {
                   : WordWrap                    ? SS_LEFT
                                                 : SS_LEFTNOWORDWRAP;
   if (!ShowAccelChar) params.style |= SS_NOPREFIX;
+  if (Transparent) params.exStyle |= WS_EX_TRANSPARENT;
 }
 
 void TLabel::SetCaption(const AnsiString& caption) {
@@ -120,6 +121,7 @@ const TClassInfo& TEdit::StaticClass() {
            "ReadOnly", [](const TEdit& e) { return e.ReadOnly(); },
            [](TEdit& e, bool v) { e.SetReadOnly(v); }, false),
        P::StrField("PasswordChar", &TEdit::PasswordChar),
+       P::EnumField("BorderStyle", &TEdit::BorderStyle, {"bsNone", "bsSingle"}, bsSingle),
        P::IntField("MaxLength", &TEdit::MaxLength, 0),
        P::BoolField("TabStop", &TEdit::TabStop, true),
        P::Int(
@@ -140,7 +142,7 @@ void TEdit::CreateParams(TCreateParams& params) {
   TControl::CreateParams(params);
   params.windowClass = "EDIT";
   params.style |= ES_AUTOHSCROLL | ES_LEFT;
-  params.exStyle |= WS_EX_CLIENTEDGE;
+  if (BorderStyle != bsNone) params.exStyle |= WS_EX_CLIENTEDGE;
   if (readOnly_) params.style |= ES_READONLY;
   if (!PasswordChar.empty()) params.style |= ES_PASSWORD;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Controls.h"
+#include "Forms.h"
 
 enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 
@@ -14,6 +15,7 @@ class TLabel : public TControl {
   TAlignment Alignment = taLeftJustify;
   bool AutoSize = true;
   bool WordWrap = false;
+  // Drawn over the siblings below it, after they have painted.
   bool Transparent = false;
   bool ShowAccelChar = true;
 
@@ -55,7 +57,8 @@ class TEdit : public TControl {
   void SetText(const AnsiString& text) { SetCaption(text); }
   bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool v);
-  AnsiString PasswordChar;  // empty or one character
+  AnsiString PasswordChar;                  // empty or one character
+  TFormBorderStyle BorderStyle = bsSingle;  // bsNone or bsSingle
   int MaxLength = 0;
   TNotifyEvent OnChange;
 

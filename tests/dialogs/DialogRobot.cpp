@@ -69,8 +69,9 @@ void PressKey(HWND dialog, WPARAM key) {
   PostMessageA(target, WM_KEYUP, key, 1 | (1u << 30) | (1u << 31));
 }
 
-bool SaveScreenshot(HWND window, const std::string& path) {
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+bool SaveScreenshot(HWND window, const std::string& path, bool redraw) {
+  if (redraw)
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   RECT r;
   GetWindowRect(window, &r);
   const int width = r.right - r.left, height = r.bottom - r.top;

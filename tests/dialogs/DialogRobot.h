@@ -27,6 +27,7 @@ RECT RectIn(HWND parent, HWND child);
 void PressKey(HWND dialog, WPARAM key);
 
 // Saves what the screen shows of window as a .bmp file, for looking at it.
-bool SaveScreenshot(HWND window, const std::string& path);
+// With redraw false it takes what the window's own painting left on screen.
+bool SaveScreenshot(HWND window, const std::string& path, bool redraw = true);
 
 }  // namespace dialogrobot
