@@ -84,6 +84,9 @@ void TnxCustomHTTP::Abort(bool deleteTargetFile, bool immediately) {
     // stopped all the same.
     if (t->letGo || t->workerDone || !t->busy) return;
     t->deleteOnAbort = deleteTargetFile;
+    // A worker that has not begun would never look at a stop request: it
+    // may end without running the work at all.
+    if (!t->started) immediately = true;
   }
   thread_->Stop(immediately);
   if (!immediately) return;

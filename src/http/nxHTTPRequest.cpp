@@ -388,11 +388,20 @@ bool TRequest::ReceiveBody() {
   t_.bytesTransferred = 0;
   t_.buffer.assign(bufferSize_, 0);
   std::vector<std::uint8_t> scratch;
+  // Bytes past an announced length are not part of the body, however a
+  // server or the library's buffering delivers them.
+  const bool announced = t_.success && t_.contentLength > 0;
   for (;;) {
     CheckAbort(t_);
+    DWORD ask = bufferSize_;
+    if (announced) {
+      auto left = static_cast<DWORD>(t_.contentLength - t_.bytesTransferred);
+      if (left == 0) break;
+      ask = std::min(ask, left);
+    }
     DWORD count = 0;
-    BOOL ok = isFile_ ? ReadFile(t_.localFile.get(), t_.buffer.data(), bufferSize_, &count, nullptr)
-                      : InternetReadFile(t_.request.get(), t_.buffer.data(), bufferSize_, &count);
+    BOOL ok = isFile_ ? ReadFile(t_.localFile.get(), t_.buffer.data(), ask, &count, nullptr)
+                      : InternetReadFile(t_.request.get(), t_.buffer.data(), ask, &count);
     if (!ok || count == 0) break;
     t_.bytesTransferred += static_cast<int>(count);
     DWORD skip = 0;
