@@ -5,11 +5,12 @@
 // where they started. Bounded in count and in time.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
 #include <random>
 
 #include "HttpTestSupport.h"
+// After windows.h, which the support header brings in.
+#include <psapi.h>
+#include <tlhelp32.h>
 
 using namespace httptest;
 
@@ -22,9 +23,7 @@ constexpr int kHandleSlack = 40;
 constexpr long kMemorySlackKB = 8 * 1024;
 constexpr long kThreadSlack = 2;
 
-// Wine reports no handle count and no private bytes: the handles are counted
-// by probing, and memory and threads are read from the Linux process that
-// Wine runs in.
+// Wine reports no handle count: handles are counted by probing their values.
 DWORD HandleCount() {
   constexpr UINT_PTR kLastProbed = 0x20000;
   DWORD count = 0, flags = 0;
@@ -33,13 +32,24 @@ DWORD HandleCount() {
   return count;
 }
 
-// A value of /proc/self/status ("VmRSS", "Threads"); -1 when it cannot be read.
-long ProcStatus(const std::string& key) {
-  std::ifstream in("Z:\\proc\\self\\status");
-  std::string line;
-  while (std::getline(in, line))
-    if (line.rfind(key + ":", 0) == 0) return std::atol(line.c_str() + key.size() + 1);
-  return -1;
+// Committed private memory in KB (Wine fills the page-file figure, not PrivateUsage).
+long MemoryKB() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof(counters);
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters))) return -1;
+  return static_cast<long>(counters.PagefileUsage / 1024);
+}
+
+long ThreadCount() {
+  unique_handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
+  if (!snapshot) return -1;
+  THREADENTRY32 entry{};
+  entry.dwSize = sizeof(entry);
+  long count = 0;
+  for (BOOL more = Thread32First(snapshot.get(), &entry); more;
+       more = Thread32Next(snapshot.get(), &entry))
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+  return count;
 }
 
 TEST(Stress, TransfersStoppedAtRandomPointsLeaveNothingBehind) {
@@ -83,8 +93,8 @@ TEST(Stress, TransfersStoppedAtRandomPointsLeaveNothingBehind) {
   fetch();
   ASSERT_TRUE(WaitUntilIdle(http));
   const DWORD handlesBefore = HandleCount();
-  const long memoryBefore = ProcStatus("VmRSS");
-  const long threadsBefore = ProcStatus("Threads");
+  const long memoryBefore = MemoryKB();
+  const long threadsBefore = ThreadCount();
   ASSERT_GT(memoryBefore, 0) << "memory use cannot be read";
   ASSERT_GT(handlesBefore, 0u) << "handles cannot be counted";
 
@@ -158,14 +168,14 @@ TEST(Stress, TransfersStoppedAtRandomPointsLeaveNothingBehind) {
 
   Pump(500);  // threads that ended a moment ago are gone from the counts
   const DWORD handlesAfter = HandleCount();
-  const long memoryAfter = ProcStatus("VmRSS");
-  const long threadsAfter = ProcStatus("Threads");
+  const long memoryAfter = MemoryKB();
+  const long threadsAfter = ThreadCount();
   EXPECT_LE(handlesAfter, handlesBefore + kHandleSlack);
   EXPECT_LE(memoryAfter, memoryBefore + kMemorySlackKB);
   EXPECT_LE(threadsAfter, threadsBefore + kThreadSlack);
   std::printf(
       "stress: %d rounds, %d transfers (%d completed) in %lu ms; handles %lu -> %lu, "
-      "resident %ld KB -> %ld KB, threads %ld -> %ld\n",
+      "committed %ld KB -> %ld KB, threads %ld -> %ld\n",
       rounds, started, done, static_cast<unsigned long>(elapsed),
       static_cast<unsigned long>(handlesBefore), static_cast<unsigned long>(handlesAfter),
       memoryBefore, memoryAfter, threadsBefore, threadsAfter);
