@@ -19,7 +19,7 @@ constexpr char kFormContentType[] = "Content-Type: application/x-www-form-urlenc
 // A memory transfer reserves at most this much ahead of the bytes; past it the
 // stream grows as they arrive, so an announced length alone cannot exhaust
 // the address space.
-constexpr std::size_t kPresizeLimit = 16u << 20;
+constexpr std::size_t kPresizeLimit = 64u << 20;
 
 bool IsOK(int status) {
   return status == kStatusOK || status == kStatusPartial;
@@ -391,6 +391,12 @@ bool TRequest::ReceiveBody() {
   // Bytes past an announced length are not part of the body, however a
   // server or the library's buffering delivers them.
   const bool announced = t_.success && t_.contentLength > 0;
+  // A memory stream sized ahead only up to the limit is grown to the announced
+  // length at once when the bytes really go past the limit: one copy instead of
+  // a chain of growing ones.
+  auto* memory = dynamic_cast<TMemoryStream*>(t_.data.get());
+  bool grownToAnnounced =
+      !memory || !announced || static_cast<std::size_t>(t_.contentLength) <= kPresizeLimit;
   for (;;) {
     CheckAbort(t_);
     DWORD ask = bufferSize_;
@@ -418,6 +424,14 @@ bool TRequest::ReceiveBody() {
       }
       if (skip == count) continue;
     }
+    if (!grownToAnnounced && static_cast<std::size_t>(t_.bytesTransferred) > kPresizeLimit) {
+      grownToAnnounced = true;
+      try {
+        memory->SetSize(static_cast<std::size_t>(t_.contentLength));
+      } catch (const EOutOfMemory&) {
+        // it grows block by block as far as memory allows
+      }
+    }
     long wanted = static_cast<long>(count - skip);
     if (t_.data->Write(t_.buffer.data() + skip, wanted) != wanted) {
       writeFailed = true;  // a full disk must not pass for a complete file
@@ -430,7 +444,7 @@ bool TRequest::ReceiveBody() {
   t_.success = IsOK(t_.statusCode) && !writeFailed;
   if (t_.success && t_.contentLength != 0 && t_.data)
     t_.success = t_.contentLength == t_.bytesTransferred;
-  if (auto* memory = dynamic_cast<TMemoryStream*>(t_.data.get())) {
+  if (memory) {
     if (t_.contentLength > memory->Size()) {
       try {
         memory->SetSize(static_cast<std::size_t>(t_.contentLength));
