@@ -15,12 +15,13 @@ const char kWebClientURL[] = "http://" DESKPIN_WEB_HOST "/v2";
 
 const TClassInfo& TfrmMain::StaticClass() {
   using P = Props<TfrmMain>;
-  static const TClassInfo info{"TfrmMain",
-                               &TForm::StaticClass(),
-                               {},
-                               {P::Field("Timer", &TfrmMain::Timer)},
-                               {P::Method("FormCreate", &TfrmMain::FormCreate),
-                                P::Method("TimerTimer", &TfrmMain::TimerTimer)}};
+  static const TClassInfo info{
+      "TfrmMain",
+      &TForm::StaticClass(),
+      {},
+      {P::Field("nxNovex", &TfrmMain::nxNovex), P::Field("Timer", &TfrmMain::Timer)},
+      {P::Method("FormCreate", &TfrmMain::FormCreate),
+       P::Method("TimerTimer", &TfrmMain::TimerTimer)}};
   return info;
 }
 
@@ -29,6 +30,8 @@ TfrmMain::TfrmMain(TComponent* owner) : TForm(owner) {
 }
 
 void TfrmMain::FormCreate(TObject* sender) {
+  // The information file is on its way before the browser starts.
+  nxNovex->CheckUpdate(false);
   Application().ShowMainForm = false;
   CreateShellLink(Application().ExeName(), Application().Title(), "", -1);
   ShellExecuteA(Application().Handle(), "open", kWebClientURL, "", "", SW_SHOWMAXIMIZED);

@@ -4,6 +4,7 @@
 
 #include "Forms.h"
 #include "Timer.h"
+#include "nxNovex.h"
 
 class TfrmMain : public TForm {
  public:
@@ -11,6 +12,7 @@ class TfrmMain : public TForm {
   static const TClassInfo& StaticClass();
   const TClassInfo& ClassInfo() const override { return StaticClass(); }
 
+  TnxNovex* nxNovex = nullptr;
   TTimer* Timer = nullptr;
 
   void FormCreate(TObject* sender);

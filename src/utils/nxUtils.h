@@ -263,3 +263,14 @@ int CompareVersions(const AnsiString& a, const AnsiString& b);
 std::vector<AnsiString> SplitVersion(const AnsiString& s);
 // month/day/year; today for anything else.
 TDateTime StrToVersionDate(const AnsiString& s);
+
+// ---------------------------------------------------------------------------
+// Resources and ending the program (nxResources.cpp)
+
+class TStream;
+// Copies a resource of the module instance into stream; false when there is
+// no stream, no such resource, an empty one, or the write fails.
+bool ResourceToStream(HINSTANCE instance, const AnsiString& name, const AnsiString& resType,
+                      TStream* stream);
+// Closes the main form and tells the application to end, whatever the form says.
+void CloseApplication();
