@@ -30,7 +30,8 @@ stop() {
     rm -f "$state/nginx.pid"
   fi
   if [ -f "$state/watchdog.pid" ]; then
-    kill "$(cat "$state/watchdog.pid")" 2>/dev/null || true
+    # the watchdog leads a process group of its own (setsid): its sleep goes too
+    kill -- "-$(cat "$state/watchdog.pid")" 2>/dev/null || true
     rm -f "$state/watchdog.pid"
   fi
 }
