@@ -240,6 +240,7 @@ TnxNovex::~TnxNovex() {
   timerWindow_.reset();
   // The wizard refers to the component: it goes first.
   if (nxNovexWizardForm) DestroyWizard();
+  ReleaseUpdateLock();
 }
 
 void TnxNovex::Loaded() {
@@ -327,6 +328,31 @@ void TnxNovex::StopTransfer() {
   SignalEvent(waitEvent_);
   Abort(false, false);
   if (nxNovexWizardForm) DestroyWizard();
+  ReleaseUpdateLock();
+}
+
+bool TnxNovex::TakeUpdateLock() {
+  if (updateLock_) return true;
+  // Named after the program's folder (upper case, hashed: names take no
+  // backslashes), so that only copies of the same installation wait.
+  std::uint64_t hash = 14695981039346656037ull;
+  for (char c : UpperCase(CurrentFolder()))
+    hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  char name[64];
+  wsprintfA(name, "Local\\DeskpinUpdate.%08lX%08lX", static_cast<unsigned long>(hash >> 32),
+            static_cast<unsigned long>(hash));
+  unique_handle mutex(CreateMutexA(nullptr, FALSE, name));
+  if (!mutex) return true;  // no lock to be had: update as before
+  DWORD wait = WaitForSingleObject(mutex.get(), 0);
+  if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) return false;
+  updateLock_ = std::move(mutex);
+  return true;
+}
+
+void TnxNovex::ReleaseUpdateLock() {
+  if (!updateLock_) return;
+  ReleaseMutex(updateLock_.get());
+  updateLock_.reset();
 }
 
 void TnxNovex::AbortUpgrade() {

@@ -146,6 +146,10 @@ class TnxNovex : public TnxCustomHTTP {
 
  private:
   void UpdateTimer();
+  // One update at a time per program folder, across the session's copies of
+  // the program: taken when a check finds an update, released when it ends.
+  bool TakeUpdateLock();
+  void ReleaseUpdateLock();
   // Check outcome and failures (nxNovexCheck.cpp)
   void InfoFileReceived(TStream* Data);
   void TransferDone(TObject* sender, const AnsiString& contentType, int dataSize, TStream* data);
@@ -182,6 +186,7 @@ class TnxNovex : public TnxCustomHTTP {
   TDateTime currentFileTime_ = 0;
   int currentIndex_ = 0;
   HANDLE waitEvent_ = nullptr;
+  unique_handle updateLock_;
 
   bool autoCheck_ = false;
   AnsiString restartParams_ = kDefaultRestartParams;

@@ -22,6 +22,11 @@ void TnxNovex::InfoFileReceived(TStream* Data) {
   ReadFileEntries(text, files_);
   bool available =
       IsNewerVersion(text, VersionControl, VersionNumber, VersionDate) && files_.Count() > 0;
+  if (available && !TakeUpdateLock()) {
+    // Another copy of the program updates this folder now: go on without a word.
+    OnNoUpdateAvailable(this);
+    return;
+  }
   if (!available) {
     OnNoUpdateAvailable(this);
     if (!autoChecking_ && ShowMessages.Contains(mNoUpdateAvailable))
@@ -35,12 +40,17 @@ void TnxNovex::InfoFileReceived(TStream* Data) {
   if (!method.empty() && method[0] == '1') upgradeMethod_ = umUseExternalSetup;
   if (!method.empty() && method[0] == '2') upgradeMethod_ = umRedirectToURL;
   OnBeginUpgrade(this, upgradeMsg, upgradeMethod_, &files_, canUpgrade_);
-  if (waitingCheck_) return;
+  if (waitingCheck_) {
+    ReleaseUpdateLock();
+    return;
+  }
   if (!canUpgrade_ || (ShowMessages.Contains(mAskUpgrade) && !ShowUpgradeQuestion(upgradeMsg))) {
+    ReleaseUpdateLock();
     OnLaterUpgrade(this);
     return;
   }
   if (upgradeMethod_ == umRedirectToURL) {
+    ReleaseUpdateLock();
     // The whole entry is the page, a destination part included.
     if (files_.Count() > 0) OpenURL(files_[0], true);
     return;

@@ -22,6 +22,9 @@ AnsiString TnxNovex::LocalFileOf(int index) {
 
 void TnxNovex::DownloadNext(bool First) {
   if (First) {
+    // Partial files of an earlier attempt must never reach the helper, which
+    // moves every ".uTMP" file of the program folder.
+    DeleteTempFiles();
     infoMode_ = false;
     TransferCacheOptions = CacheOptions;
     currentIndex_ = 0;
@@ -50,7 +53,10 @@ void TnxNovex::DownloadNext(bool First) {
   downloadsComplete_ = true;
   bool restart = true;
   OnEndUpgrade(this, restart);
-  if (restart) RestartApplication("");
+  if (restart)
+    RestartApplication("");  // the lock stays until the program has ended
+  else
+    ReleaseUpdateLock();
 }
 
 void TnxNovex::FileStart(TObject*, int, const AnsiString&, const AnsiString&, const AnsiString&,
