@@ -92,7 +92,11 @@ void TApplication::ProcessMessages() {
 
 void TApplication::HandleMessage() {
   MSG msg;
-  if (!ProcessMessage(msg)) WaitMessage();
+  if (ProcessMessage(msg) || terminated_) return;
+  // A sent message handled inside PeekMessage may have run a whole nested
+  // loop that saw the quit request: hence the check above. Messages already
+  // in the queue end the wait too, not only new ones.
+  MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 
 void TApplication::Run() {
