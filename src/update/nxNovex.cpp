@@ -332,7 +332,9 @@ void TnxNovex::StopTransfer() {
 }
 
 bool TnxNovex::TakeUpdateLock() {
-  if (updateLock_) return true;
+  // A check that finds an update while this component is still busy with an
+  // earlier one (its question open, say) leaves it alone, as another copy would.
+  if (updating_) return false;
   // Named after the program's folder (upper case, hashed: names take no
   // backslashes), so that only copies of the same installation wait.
   std::uint64_t hash = 14695981039346656037ull;
@@ -342,14 +344,17 @@ bool TnxNovex::TakeUpdateLock() {
   wsprintfA(name, "Local\\DeskpinUpdate.%08lX%08lX", static_cast<unsigned long>(hash >> 32),
             static_cast<unsigned long>(hash));
   unique_handle mutex(CreateMutexA(nullptr, FALSE, name));
-  if (!mutex) return true;  // no lock to be had: update as before
-  DWORD wait = WaitForSingleObject(mutex.get(), 0);
-  if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) return false;
-  updateLock_ = std::move(mutex);
+  if (mutex) {
+    DWORD wait = WaitForSingleObject(mutex.get(), 0);
+    if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) return false;
+    updateLock_ = std::move(mutex);
+  }  // without a mutex to be had, update as before
+  updating_ = true;
   return true;
 }
 
 void TnxNovex::ReleaseUpdateLock() {
+  updating_ = false;
   if (!updateLock_) return;
   ReleaseMutex(updateLock_.get());
   updateLock_.reset();

@@ -187,6 +187,7 @@ class TnxNovex : public TnxCustomHTTP {
   int currentIndex_ = 0;
   HANDLE waitEvent_ = nullptr;
   unique_handle updateLock_;
+  bool updating_ = false;
 
   bool autoCheck_ = false;
   AnsiString restartParams_ = kDefaultRestartParams;

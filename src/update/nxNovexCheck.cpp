@@ -23,7 +23,7 @@ void TnxNovex::InfoFileReceived(TStream* Data) {
   bool available =
       IsNewerVersion(text, VersionControl, VersionNumber, VersionDate) && files_.Count() > 0;
   if (available && !TakeUpdateLock()) {
-    // Another copy of the program updates this folder now: go on without a word.
+    // Another update of this folder is under way: go on without a word.
     OnNoUpdateAvailable(this);
     return;
   }
