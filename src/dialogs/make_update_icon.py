@@ -4,18 +4,11 @@ arrow going down into a box - a new version arriving.
 
 Usage: make_update_icon.py OUTPUT_ICO
 """
-import struct
 import sys
 
-SIZE = 32
+from icon16 import SIZE, icon_bytes
 
-# The 16 colours of the standard Windows palette, as (red, green, blue).
-PALETTE = [
-    (0x00, 0x00, 0x00), (0x80, 0x00, 0x00), (0x00, 0x80, 0x00), (0x80, 0x80, 0x00),
-    (0x00, 0x00, 0x80), (0x80, 0x00, 0x80), (0x00, 0x80, 0x80), (0xC0, 0xC0, 0xC0),
-    (0x80, 0x80, 0x80), (0xFF, 0x00, 0x00), (0x00, 0xFF, 0x00), (0xFF, 0xFF, 0x00),
-    (0x00, 0x00, 0xFF), (0xFF, 0x00, 0xFF), (0x00, 0xFF, 0xFF), (0xFF, 0xFF, 0xFF),
-]
+
 
 # One character per pixel, top row first: a palette index in hex, or "." for
 # a transparent pixel. 0 black outline, 2/A dark and light green arrow,
@@ -63,28 +56,8 @@ def rows():
     return lines
 
 
-def icon_bytes():
-    lines = rows()
-    colour = bytearray()  # 4 bits per pixel, bottom row first
-    mask = bytearray()  # 1 bit per pixel, set where transparent
-    for line in reversed(lines):
-        indexes = [0 if c == "." else int(c, 16) for c in line]
-        colour += bytes((indexes[i] << 4) | indexes[i + 1] for i in range(0, SIZE, 2))
-        bits = 0
-        for c in line:
-            bits = (bits << 1) | (c == ".")
-        mask += bits.to_bytes(SIZE // 8, "big")
-    header = struct.pack("<IiiHHIIiiII", 40, SIZE, 2 * SIZE, 1, 4, 0, len(colour) + len(mask),
-                         0, 0, 16, 0)
-    palette = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in PALETTE)
-    image = header + palette + bytes(colour) + bytes(mask)
-    directory = struct.pack("<HHH", 0, 1, 1)
-    entry = struct.pack("<BBBBHHII", SIZE, SIZE, 16, 0, 1, 4, len(image), 6 + 16)
-    return directory + entry + image
-
-
 if __name__ == "__main__":
     if len(sys.argv) != 2:
         sys.exit(__doc__)
     with open(sys.argv[1], "wb") as f:
-        f.write(icon_bytes())
+        f.write(icon_bytes([[None if c == "." else int(c, 16) for c in row] for row in rows()]))
