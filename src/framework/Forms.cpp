@@ -179,9 +179,13 @@ void TForm::SetVisible(bool visible) {
     GuardCallbackVoid([&] { OnHide(this); });
     return;
   }
-  bool first = !HandleAllocated();
   HandleNeeded();
-  if (first) PlaceOnScreen();
+  // Placed when first shown, also when the window was made earlier (a modal
+  // form makes it before it shows it).
+  if (!placed_) {
+    placed_ = true;
+    PlaceOnScreen();
+  }
   GuardCallbackVoid([&] { DoShow(); });
   TControl::SetVisible(true);
   if (FormStyle == fsStayOnTop)

@@ -101,4 +101,5 @@ class TForm : public TControl {
   int clientWidth_ = 0, clientHeight_ = 0;
   bool modal_ = false;
   bool releasing_ = false;
+  bool placed_ = false;
 };

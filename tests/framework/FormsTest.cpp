@@ -67,7 +67,18 @@ class ModalForms : public ::testing::TestWithParam<ModalCase> {
 
 TEST_P(ModalForms, EndWithTheRightResult) {
   auto* dialog = new TTestDialog(&Application());
-  EXPECT_EQ(ShowModalAndThen(*dialog, GetParam().action), GetParam().expected);
+  RECT shown{};
+  EXPECT_EQ(ShowModalAndThen(*dialog,
+                             [&](TTestDialog& d) {
+                               GetWindowRect(d.Handle(), &shown);
+                               GetParam().action(d);
+                             }),
+            GetParam().expected);
+  // Centred on the screen's work area, as its position asks.
+  RECT area;
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+  EXPECT_NEAR((shown.left + shown.right) / 2, (area.left + area.right) / 2, 2);
+  EXPECT_NEAR((shown.top + shown.bottom) / 2, (area.top + area.bottom) / 2, 2);
   EXPECT_FALSE(IsWindowVisible(dialog->Handle()));
   EXPECT_FALSE(dialog->IsModal());
   delete dialog;
