@@ -79,6 +79,19 @@ const AnsiString& HelperPath() {
   return path;
 }
 
+namespace {
+
+// The helper runs from its file until it has put an update's files in place,
+// and waits for every copy of the program to end before it does.
+bool HelperRunning() {
+  unique_handle file(CreateFileA(HelperPath().c_str(), GENERIC_WRITE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                 nullptr));
+  return !file && GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+}  // namespace
+
 AnsiString VersionDateText(TDateTime date) {
   TDateTimeParts parts{};
   DecodeDateTime(date, parts);
@@ -335,6 +348,9 @@ bool TnxNovex::TakeUpdateLock() {
   // A check that finds an update while this component is still busy with an
   // earlier one (its question open, say) leaves it alone, as another copy would.
   if (updating_) return false;
+  // Nor while a helper is still to move the files another copy downloaded:
+  // this update's downloads would delete or overwrite them.
+  if (HelperRunning()) return false;
   // Named after the program's folder (upper case, hashed: names take no
   // backslashes), so that only copies of the same installation wait.
   std::uint64_t hash = 14695981039346656037ull;

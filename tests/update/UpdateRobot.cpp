@@ -7,8 +7,10 @@
 namespace updaterobot {
 namespace {
 
-// Our framework's window class for forms and its own controls.
+// Our framework's window class for forms and its own controls, and the
+// system's for message boxes.
 constexpr wchar_t kFormClass[] = L"TDeskpinControl";
+constexpr wchar_t kBoxClass[] = L"#32770";
 // Message k of language v is string kFirstMessageId + kBlockSize * (v - 1) + k.
 constexpr UINT kFirstMessageId = 41000;
 constexpr UINT kBlockSize = 50;
@@ -21,6 +23,7 @@ constexpr UINT kSendTimeoutMs = 2000;
 
 struct Texts {
   std::wstring caption, yes, ok;
+  std::vector<std::wstring> messages;  // all of the language's, by number
 };
 
 std::wstring LoadString(HMODULE module, UINT id) {
@@ -36,8 +39,12 @@ std::vector<Texts> LoadTexts(const std::wstring& programFile) {
   if (!module) return all;
   for (int v = 1; v <= kLanguageCount; ++v) {
     const UINT base = kFirstMessageId + kBlockSize * (v - 1);
-    all.push_back({LoadString(module, base + kMsgCaption), LoadString(module, base + kMsgYes),
-                   LoadString(module, base + kMsgOK)});
+    Texts texts;
+    for (UINT k = 0; k < kBlockSize; ++k) texts.messages.push_back(LoadString(module, base + k));
+    texts.caption = texts.messages[kMsgCaption];
+    texts.yes = texts.messages[kMsgYes];
+    texts.ok = texts.messages[kMsgOK];
+    all.push_back(std::move(texts));
   }
   FreeLibrary(module);
   return all;
@@ -60,23 +67,26 @@ std::wstring TextOf(HWND window) {
 struct Search {
   DWORD processId;
   const std::vector<Texts>* texts;
-  HWND window = nullptr;
+  HWND window = nullptr;  // the question or the wizard
+  HWND box = nullptr;     // a message box over it, which goes first
   const Texts* language = nullptr;
+  const Texts* boxLanguage = nullptr;
 };
 
 BOOL CALLBACK FindDialog(HWND window, LPARAM data) {
   auto* search = reinterpret_cast<Search*>(data);
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
-  if ((search->processId && pid != search->processId) || !IsWindowVisible(window) ||
-      ClassOf(window) != kFormClass)
-    return TRUE;
+  if ((search->processId && pid != search->processId) || !IsWindowVisible(window)) return TRUE;
+  const std::wstring kind = ClassOf(window);
+  const bool isBox = kind == kBoxClass;
+  if ((isBox ? search->box : search->window) || (!isBox && kind != kFormClass)) return TRUE;
   const std::wstring caption = TextOf(window);
   for (const Texts& texts : *search->texts) {
     if (!texts.caption.empty() && caption == texts.caption) {
-      search->window = window;
-      search->language = &texts;
-      return FALSE;
+      (isBox ? search->box : search->window) = window;
+      (isBox ? search->boxLanguage : search->language) = &texts;
+      break;
     }
   }
   return TRUE;
@@ -132,6 +142,23 @@ void Press(HWND button) {
   PostMessageW(button, BM_CLICK, 0, 0);
 }
 
+// A message box's texts, and which message it shows; nullptr for a box that
+// asks (Yes or No), which is not the robot's to answer.
+HWND LookAtBox(HWND box, const Texts& language, Sighting& sighting) {
+  if (GetDlgItem(box, IDYES) || GetDlgItem(box, IDNO)) return nullptr;
+  sighting.stage = Stage::Message;
+  sighting.caption = TextOf(box);
+  for (HWND child : ChildrenOf(box)) {
+    const std::wstring text = TextOf(child);
+    if (text.empty()) continue;
+    sighting.texts.push_back(text);
+    for (size_t k = 1; k < language.messages.size() && sighting.message < 0; ++k)
+      if (!language.messages[k].empty() && text == language.messages[k])
+        sighting.message = static_cast<int>(k);
+  }
+  return GetDlgItem(box, IDOK);
+}
+
 }  // namespace
 
 const char* StageName(Stage stage) {
@@ -142,6 +169,8 @@ const char* StageName(Stage stage) {
       return "downloading";
     case Stage::Completed:
       return "completed";
+    case Stage::Message:
+      return "message";
   }
   return "";
 }
@@ -151,12 +180,23 @@ Report AnswerUpdate(const Options& options) {
   const std::vector<Texts> texts = LoadTexts(options.programFile);
   if (texts.empty()) return report;
   bool reported[3] = {};
+  HWND lastBox = nullptr;
   const DWORD start = GetTickCount();
   while (GetTickCount() - start < options.timeoutMs) {
     if (options.process && WaitForSingleObject(options.process, 0) == WAIT_OBJECT_0) break;
     Search search{options.processId, &texts};
     EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&search));
-    if (search.window) {
+    if (search.box) {
+      Sighting sighting;
+      HWND ok = LookAtBox(search.box, *search.boxLanguage, sighting);
+      if (ok && search.box != lastBox) {
+        lastBox = search.box;
+        ++report.messagesClosed;
+        report.seen.push_back(sighting);
+        if (options.onStage) options.onStage(sighting, search.box);
+      }
+      if (ok) Press(ok);
+    } else if (search.window) {
       Look look = LookAt(search.window, *search.language);
       const Stage stage = look.sighting.stage;
       const bool known = look.ours;

@@ -1,6 +1,7 @@
 // A robot for the update's dialogs of a running Deskpin: it finds our windows
 // by class and caption, answers the question with Yes and the completed
-// wizard with OK, and does nothing else. It reads the captions and button
+// wizard with OK, closes the update's OK-only message boxes, and does nothing
+// else. It reads the captions and button
 // texts from the program's own string table, so it works in every language.
 #pragma once
 
@@ -12,7 +13,7 @@
 
 namespace updaterobot {
 
-enum class Stage { Question, Downloading, Completed };
+enum class Stage { Question, Downloading, Completed, Message };
 
 // What a dialog showed when the robot looked at it.
 struct Sighting {
@@ -20,6 +21,7 @@ struct Sighting {
   std::wstring caption;
   std::vector<std::wstring> texts;  // its children's texts, in window order
   std::vector<int> progress;        // its progress bars' positions
+  int message = -1;                 // a message box's: the number of its text
 };
 
 struct Options {
@@ -35,12 +37,14 @@ struct Report {
   std::vector<Sighting> seen;
   bool pressedYes = false;
   bool pressedOK = false;
+  int messagesClosed = 0;  // each one is also in seen
   // Highest position of the all-files bar seen while downloading.
   int highestProgressWhileDownloading = -1;
 };
 
 // Watches until the completed wizard's OK has been pressed, the process has
-// ended or the time is up.
+// ended or the time is up. Message boxes are reported each time they appear,
+// the other stages once.
 Report AnswerUpdate(const Options& options);
 
 const char* StageName(Stage stage);
