@@ -1,6 +1,8 @@
 // Deskpin.exe run for real, as a user of code page 936 runs it: it writes the
 // desktop link, removes the legacy link file, opens the web client once in
 // the default browser, shows no window, and ends by itself after 30 seconds.
+#include <winsock2.h>
+
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
@@ -76,8 +78,43 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
+// Keeps the update host's port taken, without listening, so that the
+// program's checks find the host unreachable (a quiet outcome) whatever else
+// runs on this machine.
+class TUpdateHostBlocked {
+ public:
+  TUpdateHostBlocked() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+    std::string host = DESKPIN_UPDATE_HOST;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<u_short>(std::stoi(host.substr(host.find(':') + 1))));
+    socket_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    // Past connections of an earlier test's host may linger in TIME_WAIT;
+    // they are no server. A host that listens still keeps the bind from working.
+    BOOL reuse = TRUE;
+    setsockopt(socket_, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&reuse),
+               sizeof(reuse));
+    bound_ = bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+  }
+  ~TUpdateHostBlocked() {
+    closesocket(socket_);
+    WSACleanup();
+  }
+  bool Bound() const { return bound_; }
+
+ private:
+  SOCKET socket_ = INVALID_SOCKET;
+  bool bound_ = false;
+};
+
 TEST(Deskpin, RunsItsCourseAndEndsByItself) {
   ASSERT_EQ(GetACP(), 936u) << "the test needs LANG=zh_CN.UTF-8 and the generated locale";
+  TUpdateHostBlocked blocked;
+  ASSERT_TRUE(blocked.Bound()) << "another program serves on the update host's port "
+                               << DESKPIN_UPDATE_HOST;
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   std::wstring desktop = DesktopFolder();
   std::wstring link = desktop + kTitle + L".lnk";
