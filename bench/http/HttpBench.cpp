@@ -4,7 +4,8 @@
 //
 //   HttpBench component URL BUFFER PROGRESS(0|1) TARGET|-   (- : into memory)
 //   HttpBench plain URL BUFFER
-//   HttpBench roundtrip COUNT
+//   HttpBench roundtrip COUNT [GAP]     bare SendMessage, each after GAP us of work
+//   HttpBench synchronize COUNT [GAP]   the thread component's Synchronize
 //
 // Prints one line: key=value pairs.
 #include <windows.h>
@@ -84,10 +85,11 @@ int Plain(const char* url, int buffer) {
     while (InternetReadFile(request, data.data(), static_cast<DWORD>(buffer), &n) && n > 0)
       bytes += n;
   }
-  double s = Seconds(start, Tick());
+  // The component's figures include closing its handles too.
   InternetCloseHandle(request);
   InternetCloseHandle(connection);
   InternetCloseHandle(session);
+  double s = Seconds(start, Tick());
   std::printf("ok=%d bytes=%lld seconds=%.4f mbps=%.1f peakKB=%ld\n", bytes > 0, bytes, s,
               bytes / 1048576.0 / s, PeakResidentKB());
   return bytes > 0 ? 0 : 1;
@@ -98,36 +100,74 @@ LRESULT CALLBACK EchoProc(HWND hwnd, UINT msg, WPARAM w, LPARAM l) {
   return DefWindowProcA(hwnd, msg, w, l);
 }
 
-int RoundTrip(int count) {
+// Keeps the calling thread busy for a while, as receiving a block would.
+void Work(int us) {
+  LARGE_INTEGER start = Tick();
+  while (Seconds(start, Tick()) * 1e6 < us) {
+  }
+}
+
+// Runs call count times, each after `gap` us of work, and returns the mean
+// time of one call in us.
+template <typename F>
+double TimeCalls(int count, int gap, F call) {
+  double seconds = 0;
+  for (int i = 0; i < count; ++i) {
+    if (gap > 0) Work(gap);
+    LARGE_INTEGER start = Tick();
+    call();
+    seconds += Seconds(start, Tick());
+  }
+  return seconds * 1e6 / count;
+}
+
+// A bare SendMessage from a worker to a window of the main thread, which sits
+// in GetMessage.
+int RoundTrip(int count, int gap) {
   WNDCLASSA wc{};
   wc.lpfnWndProc = EchoProc;
   wc.hInstance = GetModuleHandleA(nullptr);
   wc.lpszClassName = "BenchEcho";
   RegisterClassA(&wc);
   HWND window = CreateWindowA("BenchEcho", "", 0, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, 0);
-  double seconds = 0;
+  double us = 0;
   bool done = false;
   std::thread worker([&] {
-    LARGE_INTEGER start = Tick();
-    for (int i = 0; i < count; ++i) SendMessageA(window, WM_APP, 0, 0);
-    seconds = Seconds(start, Tick());
+    us = TimeCalls(count, gap, [window] { SendMessageA(window, WM_APP, 0, 0); });
     done = true;
     PostMessageA(window, WM_NULL, 0, 0);
   });
   MSG msg;
   while (!done && GetMessageA(&msg, nullptr, 0, 0)) DispatchMessageA(&msg);
   worker.join();
-  std::printf("ok=1 count=%d us=%.1f\n", count, seconds * 1e6 / count);
+  std::printf("ok=1 count=%d gap=%d us=%.1f\n", count, gap, us);
+  return 0;
+}
+
+// The same through the thread component: its worker calls Synchronize with
+// nothing to run while the main thread waits in Start, as during a transfer.
+int SynchronizeTrip(int count, int gap) {
+  TnxCustomThread thread(nullptr);
+  double us = 0;
+  TNotifyEvent execute;
+  execute = [&](TObject*) { us = TimeCalls(count, gap, [&thread] { thread.Synchronize([] {}); }); };
+  thread.SetOnExecute(execute);
+  thread.SetWaitForCompletion(true);
+  thread.Start();
+  std::printf("ok=1 count=%d gap=%d us=%.1f\n", count, gap, us);
   return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 6 && std::string(argv[1]) == "component")
+  const std::string mode = argc >= 2 ? argv[1] : "";
+  if (argc >= 6 && mode == "component")
     return Component(argv[2], std::atoi(argv[3]), std::atoi(argv[4]) != 0, argv[5]);
-  if (argc >= 4 && std::string(argv[1]) == "plain") return Plain(argv[2], std::atoi(argv[3]));
-  if (argc >= 3 && std::string(argv[1]) == "roundtrip") return RoundTrip(std::atoi(argv[2]));
-  std::fprintf(stderr, "usage: HttpBench component|plain|roundtrip ...\n");
+  if (argc >= 4 && mode == "plain") return Plain(argv[2], std::atoi(argv[3]));
+  const int gap = argc >= 4 ? std::atoi(argv[3]) : 0;
+  if (argc >= 3 && mode == "roundtrip") return RoundTrip(std::atoi(argv[2]), gap);
+  if (argc >= 3 && mode == "synchronize") return SynchronizeTrip(std::atoi(argv[2]), gap);
+  std::fprintf(stderr, "usage: HttpBench component|plain|roundtrip|synchronize ...\n");
   return 2;
 }

@@ -38,7 +38,9 @@ TMemoryStream::~TMemoryStream() {
 
 void TMemoryStream::Reserve(std::size_t capacity) {
   if (capacity <= capacity_) return;
-  void* grown = std::realloc(data_, capacity);
+  // A first block comes zeroed from the heap: large ones as fresh pages that
+  // are only touched when the bytes arrive.
+  void* grown = data_ ? std::realloc(data_, capacity) : std::calloc(capacity, 1);
   if (!grown)
     throw EOutOfMemory("Out of memory: a memory stream of " + IntToStr(capacity) +
                        " bytes cannot be allocated");
@@ -47,8 +49,9 @@ void TMemoryStream::Reserve(std::size_t capacity) {
 }
 
 void TMemoryStream::SetSize(std::size_t size) {
+  const bool zeroed = !data_;
   Reserve(size);
-  if (size > size_) std::memset(data_ + size_, 0, size - size_);
+  if (size > size_ && !zeroed) std::memset(data_ + size_, 0, size - size_);
   size_ = size;
   position_ = std::min(position_, size_);
 }

@@ -279,13 +279,16 @@ void SynchronizeFor(TnxTransfer& t, const std::function<void()>& method) {
   if (leave()) throw EThreadKilled();
 }
 
-void CheckAbort(TnxTransfer& t) {
+void CheckAbort(TnxTransfer& t, const std::function<void()>& beforeFinish) {
   {
     std::lock_guard<std::mutex> guard(t.lock);
     if (t.letGo) throw EThreadKilled();
   }
   t.thread->CheckKilled();
-  if (t.thread->Terminated()) FinishAbort(t);
+  if (t.thread->Terminated()) {
+    if (beforeFinish) beforeFinish();
+    FinishAbort(t);
+  }
 }
 
 void FinishAbort(TnxTransfer& t) {

@@ -3,8 +3,10 @@
 // transfer's result fields. Every CheckAbort may end the worker for good.
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "nxHTTPTransfer.h"
+#include "nxHTTPWriter.h"
 
 namespace {
 
@@ -386,7 +388,6 @@ bool TRequest::ReceiveBody() {
   bool verify = t_.resumeStart != 0 && t_.writingToFile;
   bool writeFailed = false;
   t_.bytesTransferred = 0;
-  t_.buffer.assign(bufferSize_, 0);
   std::vector<std::uint8_t> scratch;
   // Bytes past an announced length are not part of the body, however a
   // server or the library's buffering delivers them.
@@ -397,28 +398,43 @@ bool TRequest::ReceiveBody() {
   auto* memory = dynamic_cast<TMemoryStream*>(t_.data.get());
   bool grownToAnnounced =
       !memory || !announced || static_cast<std::size_t>(t_.contentLength) <= kPresizeLimit;
+  // Without a progress handler nobody looks at the stream while the body
+  // arrives, so its blocks are stored while the next ones are received. A
+  // handler gets the stream after every block and holds the worker meanwhile:
+  // then each block is stored before it is reported.
+  std::optional<TBlockWriter> writer;
+  if (t_.hasProgressHandler)
+    t_.buffer.assign(bufferSize_, 0);
+  else
+    writer.emplace(*t_.data, bufferSize_);
+  auto drain = [&writer, &writeFailed] {
+    if (writer && !writer->Drain()) writeFailed = true;
+  };
   for (;;) {
-    CheckAbort(t_);
+    CheckAbort(t_, drain);
     DWORD ask = bufferSize_;
     if (announced) {
       auto left = static_cast<DWORD>(t_.contentLength - t_.bytesTransferred);
       if (left == 0) break;
       ask = std::min(ask, left);
     }
+    std::uint8_t* block = writer ? writer->NextBlock() : t_.buffer.data();
     DWORD count = 0;
-    BOOL ok = isFile_ ? ReadFile(t_.localFile.get(), t_.buffer.data(), ask, &count, nullptr)
-                      : InternetReadFile(t_.request.get(), t_.buffer.data(), ask, &count);
+    BOOL ok = isFile_ ? ReadFile(t_.localFile.get(), block, ask, &count, nullptr)
+                      : InternetReadFile(t_.request.get(), block, ask, &count);
     if (!ok || count == 0) break;
     t_.bytesTransferred += static_cast<int>(count);
     DWORD skip = 0;
     if (verify) {
+      // Nothing was queued yet: the stream is the worker's alone.
       verify = false;
       // The bytes that are in the file already must be the same; only as many
       // as were read on both sides are compared.
       scratch.resize(count);
       long inFile = t_.data->Read(scratch.data(), static_cast<long>(count));
       skip = static_cast<DWORD>(std::max(0L, inFile));
-      if (std::memcmp(scratch.data(), t_.buffer.data(), skip) != 0) {
+      if (std::memcmp(scratch.data(), block, skip) != 0) {
+        writer.reset();
         Restart();
         return false;
       }
@@ -426,6 +442,7 @@ bool TRequest::ReceiveBody() {
     }
     if (!grownToAnnounced && static_cast<std::size_t>(t_.bytesTransferred) > kPresizeLimit) {
       grownToAnnounced = true;
+      drain();
       try {
         memory->SetSize(static_cast<std::size_t>(t_.contentLength));
       } catch (const EOutOfMemory&) {
@@ -433,12 +450,16 @@ bool TRequest::ReceiveBody() {
       }
     }
     long wanted = static_cast<long>(count - skip);
-    if (t_.data->Write(t_.buffer.data() + skip, wanted) != wanted) {
+    bool stored =
+        writer ? writer->Queue(skip, wanted) : t_.data->Write(block + skip, wanted) == wanted;
+    if (!stored) {
       writeFailed = true;  // a full disk must not pass for a complete file
       break;
     }
     if (t_.hasProgressHandler) ProgressStep(t_);
   }
+  drain();
+  writer.reset();
   std::vector<std::uint8_t>().swap(t_.buffer);
 
   t_.success = IsOK(t_.statusCode) && !writeFailed;

@@ -85,8 +85,10 @@ struct TnxTransfer {
 
 // Worker side of transfer control (nxHTTPControl.cpp).
 // Returns only when no stop was requested; otherwise the worker unwinds
-// (EThreadKilled) after the stop has been dealt with.
-void CheckAbort(TnxTransfer& t);
+// (EThreadKilled) after the stop has been dealt with. beforeFinish runs before
+// the main thread is asked to deal with a stop, when the transfer's data may
+// be freed: whatever still writes into it must have ended then.
+void CheckAbort(TnxTransfer& t, const std::function<void()>& beforeFinish = nullptr);
 // The clean-up of a stop request noticed by the worker; ends by unwinding.
 void FinishAbort(TnxTransfer& t);
 // Runs method on the main thread while the worker waits; handler failures are
