@@ -279,16 +279,13 @@ void SynchronizeFor(TnxTransfer& t, const std::function<void()>& method) {
   if (leave()) throw EThreadKilled();
 }
 
-void CheckAbort(TnxTransfer& t, const std::function<void()>& beforeFinish) {
+void CheckAbort(TnxTransfer& t) {
   {
     std::lock_guard<std::mutex> guard(t.lock);
     if (t.letGo) throw EThreadKilled();
   }
   t.thread->CheckKilled();
-  if (t.thread->Terminated()) {
-    if (beforeFinish) beforeFinish();
-    FinishAbort(t);
-  }
+  if (t.thread->Terminated()) FinishAbort(t);
 }
 
 void FinishAbort(TnxTransfer& t) {
@@ -318,6 +315,8 @@ void ProgressStep(TnxTransfer& t) {
     UpdateProgressFigures(t);
     TnxCustomHTTP* owner = t.owner;
     if (owner->IsDestroying()) return;
+    // The block was still being stored while this call came over.
+    t.SettleWrites();
     auto resume = static_cast<int>(t.resumeStart);
     owner->OnTransferProgress(owner, t.ContentTypeText(), t.contentLength + resume,
                               t.bytesTransferred + resume, t.elapsedTime, t.estimatedTimeLeft,

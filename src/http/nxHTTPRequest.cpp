@@ -3,10 +3,8 @@
 // transfer's result fields. Every CheckAbort may end the worker for good.
 #include <algorithm>
 #include <cstring>
-#include <optional>
 
 #include "nxHTTPTransfer.h"
-#include "nxHTTPWriter.h"
 
 namespace {
 
@@ -398,27 +396,27 @@ bool TRequest::ReceiveBody() {
   auto* memory = dynamic_cast<TMemoryStream*>(t_.data.get());
   bool grownToAnnounced =
       !memory || !announced || static_cast<std::size_t>(t_.contentLength) <= kPresizeLimit;
-  // Without a progress handler nobody looks at the stream while the body
-  // arrives, so its blocks are stored while the next ones are received. A
-  // handler gets the stream after every block and holds the worker meanwhile:
-  // then each block is stored before it is reported.
-  std::optional<TBlockWriter> writer;
-  if (t_.hasProgressHandler)
-    t_.buffer.assign(bufferSize_, 0);
-  else
-    writer.emplace(*t_.data, bufferSize_);
+  // The blocks are stored on a thread of their own while the next ones
+  // arrive; the main thread settles the writes before it touches the stream.
+  TBlockWriter writer(*t_.data, bufferSize_);
+  auto useWriter = [this](TBlockWriter* w) {
+    std::lock_guard<std::mutex> guard(t_.lock);
+    t_.writer = w;
+  };
+  useWriter(&writer);
+  scope_exit unused([&useWriter] { useWriter(nullptr); });
   auto drain = [&writer, &writeFailed] {
-    if (writer && !writer->Drain()) writeFailed = true;
+    if (!writer.Drain()) writeFailed = true;
   };
   for (;;) {
-    CheckAbort(t_, drain);
+    CheckAbort(t_);
     DWORD ask = bufferSize_;
     if (announced) {
       auto left = static_cast<DWORD>(t_.contentLength - t_.bytesTransferred);
       if (left == 0) break;
       ask = std::min(ask, left);
     }
-    std::uint8_t* block = writer ? writer->NextBlock() : t_.buffer.data();
+    std::uint8_t* block = writer.NextBlock();
     DWORD count = 0;
     BOOL ok = isFile_ ? ReadFile(t_.localFile.get(), block, ask, &count, nullptr)
                       : InternetReadFile(t_.request.get(), block, ask, &count);
@@ -434,7 +432,6 @@ bool TRequest::ReceiveBody() {
       long inFile = t_.data->Read(scratch.data(), static_cast<long>(count));
       skip = static_cast<DWORD>(std::max(0L, inFile));
       if (std::memcmp(scratch.data(), block, skip) != 0) {
-        writer.reset();
         Restart();
         return false;
       }
@@ -450,17 +447,13 @@ bool TRequest::ReceiveBody() {
       }
     }
     long wanted = static_cast<long>(count - skip);
-    bool stored =
-        writer ? writer->Queue(skip, wanted) : t_.data->Write(block + skip, wanted) == wanted;
-    if (!stored) {
+    if (!writer.Queue(skip, wanted)) {
       writeFailed = true;  // a full disk must not pass for a complete file
       break;
     }
     if (t_.hasProgressHandler) ProgressStep(t_);
   }
   drain();
-  writer.reset();
-  std::vector<std::uint8_t>().swap(t_.buffer);
 
   t_.success = IsOK(t_.statusCode) && !writeFailed;
   if (t_.success && t_.contentLength != 0 && t_.data)

@@ -342,8 +342,19 @@ void TnxTransfer::CloseHandles() {
   session.reset();
 }
 
+void TnxTransfer::SettleWrites() {
+  TBlockWriter* active;
+  {
+    std::lock_guard<std::mutex> guard(lock);
+    active = writer;
+  }
+  // The worker waits for the main thread, so it cannot end the writer meanwhile;
+  // a failed write is its own to notice.
+  if (active) active->Drain();
+}
+
 void TnxTransfer::ReleaseData() {
-  std::vector<std::uint8_t>().swap(buffer);
+  SettleWrites();
   if (data) {
     data.reset();
     if (writingToFile && incompleteAttributes != TnxFileAttributes{atrArchive})

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "nxHTTP.h"
+#include "nxHTTPWriter.h"
 
 using unique_hinternet = unique_any<HINTERNET, &::InternetCloseHandle>;
 
@@ -56,11 +57,13 @@ struct TnxTransfer {
   DWORD startTick = 0;
   unique_handle localFile;
   unique_hinternet session, connection, request;
-  std::vector<std::uint8_t> buffer;
   std::unique_ptr<TStream> data;
 
   // --- control
   mutable std::mutex lock;
+  // Stores the body's blocks while the worker receives on (guarded by `lock`;
+  // set by the worker while the body arrives).
+  TBlockWriter* writer = nullptr;
   bool busy = true;         // main thread only
   bool started = false;     // the worker entered the work
   bool inSync = false;      // the worker waits for a call on the main thread
@@ -72,8 +75,12 @@ struct TnxTransfer {
   void SetContentType(const AnsiString& value);
 
   void CloseHandles();
-  // Frees the buffer and the data stream; a target file being written gets the
-  // Incomplete attributes.
+  // Waits until every block the worker received is in the data stream. Whoever
+  // reads or frees the stream while the worker waits for the main thread calls
+  // this first.
+  void SettleWrites();
+  // Frees the data stream; a target file being written gets the Incomplete
+  // attributes.
   void ReleaseData();
   // The clean-up of a transfer stopped at once: handles, data, and the target
   // file when it is to be deleted. Runs once, on whichever side gets there.
@@ -85,10 +92,8 @@ struct TnxTransfer {
 
 // Worker side of transfer control (nxHTTPControl.cpp).
 // Returns only when no stop was requested; otherwise the worker unwinds
-// (EThreadKilled) after the stop has been dealt with. beforeFinish runs before
-// the main thread is asked to deal with a stop, when the transfer's data may
-// be freed: whatever still writes into it must have ended then.
-void CheckAbort(TnxTransfer& t, const std::function<void()>& beforeFinish = nullptr);
+// (EThreadKilled) after the stop has been dealt with.
+void CheckAbort(TnxTransfer& t);
 // The clean-up of a stop request noticed by the worker; ends by unwinding.
 void FinishAbort(TnxTransfer& t);
 // Runs method on the main thread while the worker waits; handler failures are

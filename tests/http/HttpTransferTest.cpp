@@ -73,6 +73,32 @@ TEST_F(TransferTest, FileDownloadClosesTheFileWithItsCompleteAttributes) {
   EXPECT_FALSE(attributes & FILE_ATTRIBUTE_HIDDEN);
 }
 
+// The body is stored while the next blocks arrive; a progress handler still
+// finds every byte counted so far in the stream, and a memory stream complete.
+TEST_F(TransferTest, ProgressHandlerFindsEveryCountedByteInTheStream) {
+  for (bool toFile : {false, true}) {
+    SCOPED_TRACE(toFile ? "into a file" : "into memory");
+    recorder_.Reset();
+    http_.TargetFileName = toFile ? Target("progress.bin") : "";
+    const std::string pattern = Pattern(300000);
+    int steps = 0, behind = 0;
+    http_.OnTransferProgress = [&](TObject*, const AnsiString&, int, int bytes, int, int,
+                                   std::uint8_t, float, TStream* data) {
+      ++steps;
+      if (auto* memory = dynamic_cast<TMemoryStream*>(data)) {
+        const char* stored = reinterpret_cast<const char*>(memory->Memory());
+        if (pattern.compare(0, bytes, stored, bytes) != 0) ++behind;
+      } else if (data->Position() != bytes) {
+        ++behind;
+      }
+    };
+    EXPECT_EQ(Run(Servers().NginxURL("/medium.bin")), "Done");
+    EXPECT_GE(steps, (300000 + 4095) / 4096);  // a read may bring less than a block
+    EXPECT_EQ(behind, 0);
+  }
+  http_.OnTransferProgress = nullptr;
+}
+
 // One row per outcome of a transfer, with the data it must carry.
 TEST_F(TransferTest, OutcomeTable) {
   struct Row {
