@@ -4,16 +4,18 @@
 #include <windows.h>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  char path[MAX_PATH + 16] = {};
-  DWORD n = GetEnvironmentVariableA("DESKPIN_BROWSER_LOG", path, MAX_PATH);
+  // The log's name is read wide: the log may sit in a folder with Chinese in
+  // its name, and Wine's ANSI variant cuts such a value short under code page 936.
+  wchar_t path[MAX_PATH + 16] = {};
+  DWORD n = GetEnvironmentVariableW(L"DESKPIN_BROWSER_LOG", path, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) {
-    n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    char* slash = path;
-    for (char* p = path; *p; ++p)
-      if (*p == '\\') slash = p + 1;
-    lstrcpyA(slash, "browser-log.txt");
+    n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    wchar_t* slash = path;
+    for (wchar_t* p = path; *p; ++p)
+      if (*p == L'\\') slash = p + 1;
+    lstrcpyW(slash, L"browser-log.txt");
   }
-  HANDLE file = CreateFileA(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  HANDLE file = CreateFileW(path, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return 1;
   const char* line = GetCommandLineA();

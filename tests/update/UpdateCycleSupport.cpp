@@ -73,8 +73,14 @@ std::string Narrow(const std::wstring& text) {
 }
 
 std::string Env(const char* name) {
-  const char* value = getenv(name);
-  return value ? value : "";
+  // Read wide: getenv gives the ANSI code page's bytes, and under code page
+  // 936 a Chinese folder name would not come through as UTF-8.
+  const std::wstring wideName = Widen(name);
+  DWORD size = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+  if (size == 0) return "";
+  std::wstring value(size, L'\0');
+  value.resize(GetEnvironmentVariableW(wideName.c_str(), value.data(), size));
+  return Narrow(value);
 }
 
 std::wstring FromUnix(std::string path) {
