@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "nxHTTPTransfer.h"
+#include "nxHTTPWriter.h"
 
 namespace {
 

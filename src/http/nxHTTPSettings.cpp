@@ -3,6 +3,7 @@
 #include <typeinfo>
 
 #include "nxHTTPTransfer.h"
+#include "nxHTTPWriter.h"
 
 namespace {
 

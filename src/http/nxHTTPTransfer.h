@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "nxHTTP.h"
-#include "nxHTTPWriter.h"
+
+class TBlockWriter;
 
 using unique_hinternet = unique_any<HINTERNET, &::InternetCloseHandle>;
 

@@ -58,18 +58,11 @@ std::wstring CommandLineOf(HANDLE process) {
 }  // namespace
 
 std::wstring Widen(const std::string& text, UINT codePage) {
-  std::wstring wide(text.size(), L'\0');
-  wide.resize(MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
-                                  wide.data(), static_cast<int>(wide.size())));
-  return wide;
+  return ToWide(text, codePage);
 }
 
 std::string Narrow(const std::wstring& text) {
-  std::string narrow(text.size() * 4, '\0');
-  narrow.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                    narrow.data(), static_cast<int>(narrow.size()), nullptr,
-                                    nullptr));
-  return narrow;
+  return FromWide(text, CP_UTF8);
 }
 
 std::string Env(const char* name) {

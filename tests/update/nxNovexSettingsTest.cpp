@@ -26,17 +26,6 @@ std::string Today() {
   return text;
 }
 
-// UTF-8 text in the program's ANSI code page.
-std::string Ansi(const std::string& utf8) {
-  std::wstring wide(utf8.size(), L'\0');
-  wide.resize(
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0], int(wide.size())));
-  std::string ansi(wide.size() * 2, '\0');
-  ansi.resize(WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), &ansi[0],
-                                  int(ansi.size()), nullptr, nullptr));
-  return ansi;
-}
-
 const TFormObject* Child(const TFormObject& form, const std::string& name) {
   for (const TFormObject& child : form.children)
     if (child.name == name) return &child;
@@ -122,7 +111,7 @@ TEST(Settings, LauncherFormTextRoundTrips) {
   ASSERT_EQ(novex.InfoFile()->Files.size(), 1u);
   EXPECT_EQ(novex.InfoFile()->Files[0], "http://" + host + "/client/update/deskpin/varnel_web.exe");
   EXPECT_EQ(novex.InfoFile()->UpgradeMsg,
-            Ansi("v1.0.0.1\r\n\r\n1.\xE5\x88\x9D\xE5\xA7\x8B\xE7\x89\x88\xE6\x9C\xAC"));
+            Utf8ToAnsi("v1.0.0.1\r\n\r\n1.\xE5\x88\x9D\xE5\xA7\x8B\xE7\x89\x88\xE6\x9C\xAC"));
   EXPECT_EQ(novex.VersionControl, byNumber);
   EXPECT_EQ(novex.VersionDate, "02/12/2015");  // as stored, not today
   EXPECT_TRUE(novex.VersionDateAutoSet());
